@@ -1,0 +1,130 @@
+"""Black-box tests of echoback: a UDP peer on loopback sends it one datagram per run."""
+import os
+import random
+import subprocess
+import sys
+
+from harness import (ENDPOINT, TRACED, Terminal, check, fail, failing, finish, require_free_endpoint,
+                     running, udp_socket, wait_for_bind)
+
+ECHOBACK = os.environ["ECHOBACK"]
+TEXT_LIMIT = 1999
+HEAD = b"Socket Created\nBind Done\nListening for Messages...\n\n"
+
+
+def console(port, text):
+    return HEAD + b"Received Message from IP: 127.0.0.1 and Port No: %d\nClient Message: %s\n" % (port, text)
+
+
+def echoed_text(payload):
+    return payload.split(b"\0")[0][:TEXT_LIMIT]
+
+
+def exchange(payload, peer_port=0, wrapper=(), environment=None):
+    """One run of echoback answering payload; checks console, reply and status."""
+    require_free_endpoint()
+    with udp_socket(peer_port) as peer, running(ECHOBACK, wrapper=wrapper, environment=environment) as responder:
+        wait_for_bind(responder)
+        peer.sendto(payload, ENDPOINT)
+        output = finish(responder)
+        reply, source = peer.recvfrom(70000)
+        port = peer.getsockname()[1]
+    text = echoed_text(payload)
+    check(source == ENDPOINT, f"the reply came from {source}")
+    check(reply == text, f"reply {reply[:80]!r}... ({len(reply)} bytes), expected {len(text)} bytes")
+    check(output == console(port, text), f"console {output[-200:]!r}")
+
+
+def high_port_peer():
+    for port in range(65535, 32767, -1):
+        try:
+            udp_socket(port).close()
+            return port
+        except OSError:
+            continue
+    fail("no free UDP port above 32767")
+
+
+def test_payloads():
+    cases = {
+        "word": b"hello, world",
+        "empty datagram": b"",
+        "zero byte inside": b"before\0after",
+        "control and high bytes": bytes(range(1, 256)),
+        "1999 bytes": b"x" * 1999,
+    }
+    for name, payload in cases.items():
+        print(f"payload: {name}")
+        exchange(payload)
+    print("payload: source port above 32767")
+    exchange(b"port", peer_port=high_port_peer())
+
+
+def test_oversize():
+    for length in (2000, 2001, 65507):
+        print(f"oversize: {length} bytes without a zero byte")
+        exchange(bytes(random.Random(length).randrange(1, 256) for _ in range(length)))
+    seed = random.randrange(1 << 30)
+    print(f"random datagrams, seed {seed}")
+    generator = random.Random(seed)
+    for _ in range(12):
+        payload = bytearray(generator.randbytes(generator.choice((generator.randrange(2100), generator.randrange(65508)))))
+        exchange(bytes(payload))
+
+
+def test_syscalls():
+    trace_file = os.path.join(os.environ.get("TEST_WORK_DIR", "."), "echoback.strace")
+    exchange(b"hi", wrapper=("strace", "-qq", "-e", "trace=socket,setsockopt,bind,recvfrom,sendto",
+                             "-o", trace_file), environment=TRACED)
+    with open(trace_file) as trace:
+        calls = [line.split("(")[0] for line in trace]
+        trace.seek(0)
+        text = trace.read()
+    check(calls == ["socket", "bind", "recvfrom", "sendto"], f"calls made: {calls}")
+    for expected in ("socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)",
+                     'sin_addr=inet_addr("127.0.0.1")}, 16) = 0', '"hi", 2000, 0, ', ', [16]) = 2',
+                     'sendto(3, "hi", 2, 0, '):
+        check(expected in text, f"{expected!r} is not in the trace:\n{text}")
+
+
+def test_second_instance():
+    require_free_endpoint()
+    with udp_socket() as peer, running(ECHOBACK) as first:
+        wait_for_bind(first)
+        with running(ECHOBACK) as second:
+            check(finish(second, 255) == b"Socket Created\nBind Failed. Error!!!!!\n", "second console")
+        peer.sendto(b"still there", ENDPOINT)
+        check(peer.recvfrom(100)[0] == b"still there", "the first one did not answer")
+        check(finish(first) == console(peer.getsockname()[1], b"still there"), "first console")
+
+
+def test_terminal():
+    require_free_endpoint()
+    terminal = Terminal()
+    with udp_socket() as peer, running(ECHOBACK, stdout=terminal.slave) as responder:
+        terminal.wait_for(HEAD.replace(b"\n", b"\r\n"))
+        peer.sendto(b"on screen", ENDPOINT)
+        terminal.wait_for(b"Client Message: on screen\r\n")
+        finish(responder)
+    terminal.close()
+
+
+def test_failures():
+    cases = [("socket", False, b"Could Not Create Socket. Error!!!!!\n"),
+             ("recvfrom", False, HEAD + b"Receive Failed. Error!!!!!\n"),
+             ("sendto", True, b"Send Failed. Error!!!!!\n")]
+    for call, send, last_lines in cases:
+        print(f"failing {call}")
+        require_free_endpoint()
+        with udp_socket() as peer, running(ECHOBACK, environment=failing(call)) as responder:
+            if send:
+                wait_for_bind(responder)
+                peer.sendto(b"lost", ENDPOINT)
+                last_lines = console(peer.getsockname()[1], b"lost") + last_lines
+            check(finish(responder, 255) == last_lines, f"console after failing {call}")
+
+
+
+if __name__ == "__main__":
+    globals()["test_" + sys.argv[1]]()
+    print("passed")
