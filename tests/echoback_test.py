@@ -5,19 +5,14 @@ import subprocess
 import sys
 
 from harness import (ENDPOINT, TRACED, Terminal, check, fail, failing, finish, require_free_endpoint,
-                     running, udp_socket, wait_for_bind)
+                     message_text, running, udp_socket, wait_for_bind)
 
 ECHOBACK = os.environ["ECHOBACK"]
-TEXT_LIMIT = 1999
 HEAD = b"Socket Created\nBind Done\nListening for Messages...\n\n"
 
 
 def console(port, text):
     return HEAD + b"Received Message from IP: 127.0.0.1 and Port No: %d\nClient Message: %s\n" % (port, text)
-
-
-def echoed_text(payload):
-    return payload.split(b"\0")[0][:TEXT_LIMIT]
 
 
 def exchange(payload, peer_port=0, wrapper=(), environment=None):
@@ -29,7 +24,7 @@ def exchange(payload, peer_port=0, wrapper=(), environment=None):
         output = finish(responder)
         reply, source = peer.recvfrom(70000)
         port = peer.getsockname()[1]
-    text = echoed_text(payload)
+    text = message_text(payload)
     check(source == ENDPOINT, f"the reply came from {source}")
     check(reply == text, f"reply {reply[:80]!r}... ({len(reply)} bytes), expected {len(text)} bytes")
     check(output == console(port, text), f"console {output[-200:]!r}")

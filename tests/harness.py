@@ -11,6 +11,12 @@ import time
 ENDPOINT = ("127.0.0.1", 2000)
 ENDPOINT_PROC_NAME = "0100007F:07D0"  # how /proc/net/udp writes 127.0.0.1:2000
 DEADLINE = 10.0
+TEXT_LIMIT = 1999
+
+
+def message_text(payload):
+    """What either program makes of a payload: the bytes before the first zero, bounded."""
+    return payload.split(b"\0")[0][:TEXT_LIMIT]
 
 
 def fail(message):

@@ -1,0 +1,137 @@
+"""Black-box tests of sendline: a UDP peer bound to the exchange endpoint answers its request
+with other text than it got, so that a reply can be told from an echo of the input."""
+import os
+import re
+import sys
+import tempfile
+import time
+
+from echoback_test import ECHOBACK, console
+from harness import (ENDPOINT, TRACED, Terminal, check, fail, failing, finish, message_text,
+                     require_free_endpoint, running, udp_socket, wait_for_bind)
+
+SENDLINE = os.environ["SENDLINE"]
+PROMPT = b"Socket Created\nEnter Message: "
+
+
+def input_file(data):
+    stdin = tempfile.TemporaryFile()
+    stdin.write(data)
+    stdin.seek(0)
+    return stdin
+
+
+def ask(line, answer=lambda request: b"<" + request[::-1] + b">", from_other_port=False,
+        wrapper=(), environment=None):
+    """One run of sendline against the peer; checks its console, and that it read the whole first
+    line of its input, and returns the request that it sent."""
+    require_free_endpoint()
+    with udp_socket(ENDPOINT[1]) as responder, udp_socket() as other, input_file(line) as stdin, \
+            running(SENDLINE, stdin=stdin, wrapper=wrapper, environment=environment) as sender:
+        try:
+            request, source = responder.recvfrom(200000)
+        except TimeoutError:
+            finish(sender)  # says how it ended, if it did
+            fail("no request came")
+        reply = answer(request)
+        (other if from_other_port else responder).sendto(reply, source)
+        output = finish(sender)
+        consumed = os.lseek(stdin.fileno(), 0, os.SEEK_CUR)
+    check(consumed >= (line.find(b"\n") + 1 or len(line)), f"only {consumed} bytes of input were read")
+    check(output == PROMPT + b"Server Message: " + message_text(reply) + b"\n", f"console {output[-120:]!r}")
+    return request
+
+
+def test_lines():
+    cases = {
+        "a word": (b"hello, world\n", b"hello, world"),
+        "an empty line": (b"\n", b""),
+        "end of input at once": (b"", b""),
+        "a last line without newline": (b"no newline", b"no newline"),
+        "a zero byte inside": (b"ab\0cd\n", b"ab"),
+        "only the first line": (b"first\nsecond\n", b"first"),
+        "control and high bytes": (bytes(range(11, 256)) + b"\n", bytes(range(11, 256))),
+        "1999 characters": (b"x" * 1999 + b"\n", b"x" * 1999),
+        "2000 characters": (b"y" * 2000 + b"\n", b"y" * 1999),
+        "100000 characters": (b"z" * 100000 + b"\n", b"z" * 1999),
+    }
+    for name, (line, expected) in cases.items():
+        print(f"line: {name}")
+        request = ask(line)
+        check(request == expected, f"request {request[:60]!r}... ({len(request)} bytes)")
+
+
+def test_replies():
+    cases = {
+        "from another port": {"from_other_port": True},
+        "a zero byte inside": {"answer": lambda _: b"kept\0dropped"},
+        "an empty reply": {"answer": lambda _: b""},
+        "2000 bytes, no zero byte": {"answer": lambda _: b"r" * 2000},
+        "65507 bytes, no zero byte": {"answer": lambda _: bytes(range(1, 256)) * 256 + b"s" * 227},
+    }
+    for name, options in cases.items():
+        print(f"reply: {name}")
+        ask(b"question\n", **options)
+
+
+def test_syscalls():
+    trace_file = os.path.join(os.environ.get("TEST_WORK_DIR", "."), "sendline.strace")
+    ask(b"hi\n", wrapper=("strace", "-qq", "-e", "trace=socket,setsockopt,bind,connect,recvfrom,sendto",
+                          "-o", trace_file), environment=TRACED)
+    with open(trace_file) as trace:
+        text = trace.read()
+    calls = [line.split("(")[0] for line in text.splitlines()]
+    check(calls == ["socket", "sendto", "recvfrom"], f"calls made: {calls}")
+    for expected in ("socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)",
+                     'sendto(3, "hi", 2, 0, {sa_family=AF_INET, sin_port=htons(2000), '
+                     'sin_addr=inet_addr("127.0.0.1")}, 16) = 2', ', 2000, 0, ', ', [16]) = 4'):
+        check(expected in text, f"{expected!r} is not in the trace:\n{text}")
+
+
+def test_exchange():
+    require_free_endpoint()
+    with running(ECHOBACK) as responder, input_file(b"Hello, echoback\n") as stdin:
+        wait_for_bind(responder)
+        with running(SENDLINE, stdin=stdin) as sender:
+            check(finish(sender) == PROMPT + b"Server Message: Hello, echoback\n", "sendline console")
+        output = finish(responder)
+    port = re.search(rb"Port No: (\d+)\n", output)
+    check(port and output == console(int(port[1]), b"Hello, echoback"), f"echoback console {output!r}")
+
+
+def test_unanswered():
+    require_free_endpoint()
+    with input_file(b"anyone?\n") as stdin, running(SENDLINE, stdin=stdin) as sender:
+        time.sleep(1.5)  # how long to watch a program that must go on waiting
+        check(sender.poll() is None, f"sendline ended with status {sender.returncode} unanswered")
+
+
+def test_terminal():
+    require_free_endpoint()
+    terminal = Terminal()
+    with udp_socket(ENDPOINT[1]) as responder, \
+            running(SENDLINE, stdin=terminal.slave, stdout=terminal.slave) as sender:
+        terminal.wait_for(b"Socket Created\r\nEnter Message: ")
+        os.write(terminal.master, b"typed here\n")
+        request, source = responder.recvfrom(100)
+        check(request == b"typed here", f"request {request!r}")
+        responder.sendto(b"answered", source)
+        terminal.wait_for(b"Socket Created\r\nEnter Message: typed here\r\nServer Message: answered\r\n")
+        finish(sender)
+    terminal.close()
+
+
+def test_failures():
+    cases = [("socket", b"Could Not Create Socket. Error!!!!!\n"),
+             ("sendto", PROMPT + b"Send Failed. Error!!!!\n"),
+             ("recvfrom", PROMPT + b"Receive Failed. Error!!!!!\n")]
+    for call, expected in cases:
+        print(f"failing {call}")
+        require_free_endpoint()
+        with input_file(b"line\n") as stdin, running(SENDLINE, stdin=stdin, environment=failing(call)) as sender:
+            check(finish(sender, 255) == expected, f"console after failing {call}")
+
+
+if __name__ == "__main__":
+    globals()["test_" + sys.argv[1]]()
+    print("passed")
