@@ -1,0 +1,31 @@
+"""Makes the Debian package, unpacks it into a scratch root, and runs one exchange with the
+programs that it installed there."""
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+
+from harness import check, require_free_endpoint
+
+build, run_exchange = sys.argv[1:]
+INSTALLED = ("usr/bin/echoback", "usr/bin/sendline",
+             "usr/share/man/man1/echoback.1", "usr/share/man/man1/sendline.1")
+
+with tempfile.TemporaryDirectory() as scratch:
+    subprocess.run(["cpack", "-G", "DEB", "--config", f"{build}/CPackConfig.cmake", "-B", scratch],
+                   check=True, stdout=subprocess.DEVNULL)
+    [package] = glob.glob(f"{scratch}/*.deb")
+    fields = subprocess.run(["dpkg-deb", "-f", package, "Package", "Version", "Maintainer", "Depends"],
+                            capture_output=True, text=True, check=True).stdout
+    check("Depends: libc6 (>= " in fields, f"package fields:\n{fields}")
+    root = os.path.join(scratch, "root")
+    subprocess.run(["dpkg", "-x", package, root], check=True)
+    for path in INSTALLED:
+        check(os.path.isfile(os.path.join(root, path)), f"{path} is not in the package")
+    require_free_endpoint()
+    shown = subprocess.run([run_exchange, os.path.join(root, "usr/bin")], capture_output=True, timeout=30)
+    check(shown.returncode == 0 and b"Client Message: Hello, echoback\n" in shown.stdout
+          and b"Enter Message: Server Message: Hello, echoback\n" in shown.stdout,
+          f"the installed programs did not complete an exchange: {shown}")
+print("passed")
