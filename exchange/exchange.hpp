@@ -16,9 +16,8 @@ inline constexpr std::size_t MESSAGE_CAPACITY = 2000;
 // fits, terminated, into any message buffer; a longer datagram is cut to this many bytes.
 inline constexpr std::size_t MESSAGE_TEXT_LIMIT = MESSAGE_CAPACITY - 1;
 
-// Address records are handed to the system with the full size of a sockaddr_in.
+// Address records are handed to the system with the full size of a sockaddr_in, 16 bytes.
 inline constexpr socklen_t EXCHANGE_ADDRESS_LENGTH = sizeof(sockaddr_in);
-static_assert(EXCHANGE_ADDRESS_LENGTH == 16);
 
 using MessageBuffer = char[MESSAGE_CAPACITY];
 

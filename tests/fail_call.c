@@ -7,9 +7,9 @@
 #include <string.h>
 #include <sys/socket.h>
 
-static int chosen(const char *name)
+static int chosen(const char* name)
 {
-    const char *failing = getenv("FAIL_CALL");
+    const char* failing = getenv("FAIL_CALL");
     return failing != NULL && strcmp(failing, name) == 0;
 }
 
@@ -19,32 +19,28 @@ int socket(int domain, int type, int protocol)
         errno = EACCES;
         return -1;
     }
-    int (*next)(int, int, int) = (int (*)(int, int, int))dlsym(RTLD_NEXT, "socket");
+    __typeof__(socket)* next = dlsym(RTLD_NEXT, "socket");
     return next(domain, type, protocol);
 }
 
-ssize_t recvfrom(int fd, void *buffer, size_t length, int flags, struct sockaddr *source,
-                 socklen_t *source_length)
+ssize_t recvfrom(int fd, void* buffer, size_t length, int flags, struct sockaddr* source,
+                 socklen_t* source_length)
 {
     if (chosen("recvfrom")) {
         errno = ECONNREFUSED;
         return -1;
     }
-    ssize_t (*next)(int, void *, size_t, int, struct sockaddr *, socklen_t *) =
-        (ssize_t(*)(int, void *, size_t, int, struct sockaddr *, socklen_t *))dlsym(RTLD_NEXT,
-                                                                                   "recvfrom");
+    __typeof__(recvfrom)* next = dlsym(RTLD_NEXT, "recvfrom");
     return next(fd, buffer, length, flags, source, source_length);
 }
 
-ssize_t sendto(int fd, const void *buffer, size_t length, int flags,
-               const struct sockaddr *destination, socklen_t destination_length)
+ssize_t sendto(int fd, const void* buffer, size_t length, int flags,
+               const struct sockaddr* destination, socklen_t destination_length)
 {
     if (chosen("sendto")) {
         errno = ENETUNREACH;
         return -1;
     }
-    ssize_t (*next)(int, const void *, size_t, int, const struct sockaddr *, socklen_t) =
-        (ssize_t(*)(int, const void *, size_t, int, const struct sockaddr *, socklen_t))dlsym(
-            RTLD_NEXT, "sendto");
+    __typeof__(sendto)* next = dlsym(RTLD_NEXT, "sendto");
     return next(fd, buffer, length, flags, destination, destination_length);
 }

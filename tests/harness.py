@@ -85,8 +85,10 @@ TRACED = {"ASAN_OPTIONS": "detect_leaks=0"}
 
 @contextlib.contextmanager
 def running(program, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, wrapper=(), environment=None):
-    """Starts a program and makes sure that it is gone when the block ends."""
-    process = subprocess.Popen([*wrapper, program], stdin=stdin, stdout=stdout,
+    """Starts a program, under the wrapper that PROGRAM_WRAPPER names if any, and makes sure that
+    it is gone when the block ends."""
+    outer = os.environ.get("PROGRAM_WRAPPER", "").split()
+    process = subprocess.Popen([*outer, *wrapper, program], stdin=stdin, stdout=stdout,
                                stderr=subprocess.PIPE, env={**os.environ, **(environment or {})})
     try:
         yield process

@@ -88,15 +88,21 @@ def test_syscalls():
         check(expected in text, f"{expected!r} is not in the trace:\n{text}")
 
 
-def test_exchange():
+def whole_exchange(line):
+    """echoback and sendline, the line from a pipe: both consoles, byte for byte."""
     require_free_endpoint()
-    with running(ECHOBACK) as responder, input_file(b"Hello, echoback\n") as stdin:
+    text = message_text(line.split(b"\n")[0])
+    with running(ECHOBACK) as responder, input_file(line) as stdin:
         wait_for_bind(responder)
         with running(SENDLINE, stdin=stdin) as sender:
-            check(finish(sender) == PROMPT + b"Server Message: Hello, echoback\n", "sendline console")
+            check(finish(sender) == PROMPT + b"Server Message: " + text + b"\n", "sendline console")
         output = finish(responder)
     port = re.search(rb"Port No: (\d+)\n", output)
-    check(port and output == console(int(port[1]), b"Hello, echoback"), f"echoback console {output!r}")
+    check(port and output == console(int(port[1]), text), f"echoback console {output!r}")
+
+
+def test_exchange():
+    whole_exchange(b"Hello, echoback\n")
 
 
 def test_unanswered():
