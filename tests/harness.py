@@ -79,8 +79,19 @@ def failing(call):
             "ASAN_OPTIONS": "verify_asan_link_order=0"}
 
 
-# LeakSanitizer cannot work in a program that runs under a tracer.
-TRACED = {"ASAN_OPTIONS": "detect_leaks=0"}
+def check_socket_calls(run, name, expected_calls, fragments):
+    """Has run(wrapper, environment) start the program under strace, then checks that it made
+    exactly the socket calls expected, in order, with each fragment in the trace."""
+    path = os.path.join(os.environ.get("TEST_WORK_DIR", "."), f"{name}.strace")
+    # LeakSanitizer cannot work in a program that runs under a tracer.
+    run(("strace", "-qq", "-e", "trace=socket,setsockopt,bind,connect,recvfrom,sendto", "-o", path),
+        {"ASAN_OPTIONS": "detect_leaks=0"})
+    with open(path) as trace:
+        text = trace.read()
+    calls = [line.split("(")[0] for line in text.splitlines()]
+    check(calls == expected_calls, f"calls made: {calls}")
+    for fragment in fragments:
+        check(fragment in text, f"{fragment!r} is not in the trace:\n{text}")
 
 
 @contextlib.contextmanager
@@ -130,3 +141,9 @@ class Terminal:
     def close(self):
         os.close(self.master)
         os.close(self.slave)
+
+
+def run_group(tests):
+    """Runs the group of cases that the command line names, test_<group> among tests."""
+    tests["test_" + sys.argv[1]]()
+    print("passed")

@@ -1,9 +1,9 @@
 """Many runs and many datagrams, bounded in count and time, on loopback only."""
 import random
-import sys
 
 from echoback_test import ECHOBACK, console, exchange
-from harness import ENDPOINT, check, fail, finish, require_free_endpoint, running, udp_socket, wait_for_bind
+from harness import (ENDPOINT, check, fail, finish, require_free_endpoint, run_group, running,
+                     udp_socket, wait_for_bind)
 from sendline_test import whole_exchange
 
 SEED = random.randrange(1 << 30)
@@ -42,5 +42,4 @@ def test_datagrams():
 
 
 if __name__ == "__main__":
-    globals()["test_" + sys.argv[1]]()
-    print("passed")
+    run_group(globals())
