@@ -39,6 +39,16 @@ def high_port_peer():
     fail("no free UDP port above 32767")
 
 
+def random_datagram(generator):
+    """Random bytes, around the buffer's size or up to the largest datagram, sometimes with one
+    zero byte among them."""
+    length = generator.choice((generator.randrange(2100), generator.randrange(65508)))
+    payload = bytearray(generator.randbytes(length).replace(b"\0", b"."))
+    if payload and generator.random() < 0.3:
+        payload[generator.randrange(len(payload))] = 0
+    return bytes(payload)
+
+
 def test_payloads():
     cases = {
         "word": b"hello, world",
@@ -62,7 +72,7 @@ def test_oversize():
     print(f"random datagrams, seed {seed}")
     generator = random.Random(seed)
     for _ in range(12):
-        exchange(generator.randbytes(generator.choice((generator.randrange(2100), generator.randrange(65508)))))
+        exchange(random_datagram(generator))
 
 
 def test_syscalls():

@@ -79,10 +79,15 @@ def failing(call):
             "ASAN_OPTIONS": "verify_asan_link_order=0"}
 
 
+def work_file(name):
+    """The path of a file that a test leaves in its build folder, to be read after a failure."""
+    return os.path.join(os.environ.get("TEST_WORK_DIR", "."), name)
+
+
 def check_socket_calls(run, name, expected_calls, fragments):
     """Has run(wrapper, environment) start the program under strace, then checks that it made
     exactly the socket calls expected, in order, with each fragment in the trace."""
-    path = os.path.join(os.environ.get("TEST_WORK_DIR", "."), f"{name}.strace")
+    path = work_file(f"{name}.strace")
     # LeakSanitizer cannot work in a program that runs under a tracer.
     run(("strace", "-qq", "-e", "trace=socket,setsockopt,bind,connect,recvfrom,sendto", "-o", path),
         {"ASAN_OPTIONS": "detect_leaks=0"})

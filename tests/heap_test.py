@@ -1,13 +1,12 @@
 """Neither program allocates on the heap but for the buffers that the C library gives the
 standard streams it uses: standard output for echoback, standard input and output for sendline."""
-import os
 import re
 
 from echoback_test import exchange
-from harness import check
+from harness import check, work_file
 from sendline_test import ask
 
-log = os.path.join(os.environ.get("TEST_WORK_DIR", "."), "heap.valgrind")
+log = work_file("heap.valgrind")
 for program, run, streams in (("echoback", lambda w: exchange(b"heap", wrapper=w), 1),
                               ("sendline", lambda w: ask(b"heap\n", wrapper=w), 2)):
     run(("valgrind", f"--log-file={log}"))

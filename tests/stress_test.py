@@ -1,7 +1,7 @@
 """Many runs and many datagrams, bounded in count and time, on loopback only."""
 import random
 
-from echoback_test import ECHOBACK, console, exchange
+from echoback_test import ECHOBACK, console, exchange, random_datagram
 from harness import (ENDPOINT, check, fail, finish, require_free_endpoint, run_group, running,
                      udp_socket, wait_for_bind)
 from sendline_test import whole_exchange
@@ -35,10 +35,7 @@ def test_burst():
 
 def test_datagrams():
     for _ in range(100):
-        payload = bytearray(generator.randbytes(generator.randrange(65508)).replace(b"\0", b"."))
-        if payload and generator.random() < 0.3:
-            payload[generator.randrange(len(payload))] = 0
-        exchange(bytes(payload))
+        exchange(random_datagram(generator))
 
 
 if __name__ == "__main__":
