@@ -1,12 +1,36 @@
 #include "exchange.hpp"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// Opens /dev/null on each of the standard descriptors 0, 1 and 2 that is closed. Otherwise the
+// socket would take the lowest free number, and the console reads and writes would go to it.
+void fill_closed_standard_descriptors()
+{
+    pollfd standard[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
+    if (poll(standard, 3, 0) <= 0) {
+        return;
+    }
+    // The lowest free number is taken first, so each open lands on the closed one in turn.
+    for (const pollfd& descriptor : standard) {
+        if ((descriptor.revents & POLLNVAL) != 0 && open("/dev/null", O_RDWR) < 0) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
 int open_exchange_socket()
 {
+    fill_closed_standard_descriptors();
     // The protocol is named rather than left to the system's default for datagram sockets.
     const int socket_descriptor = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (socket_descriptor < 0) {

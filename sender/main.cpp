@@ -1,12 +1,32 @@
 // sendline: sends one line of standard input to the exchange endpoint and prints the answer.
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "exchange.hpp"
 
 namespace {
+
+// Returns the next character of standard input, or EOF at its end or on a read error. An input
+// left non-blocking (a pipe, or a terminal that another program shares) reports EAGAIN when it
+// has nothing yet: that is waited out, so that a line is never cut where its writer paused.
+int next_character()
+{
+    for (;;) {
+        const int character = std::getchar();
+        if (character != EOF || std::ferror(stdin) == 0 || errno != EAGAIN) {
+            return character;
+        }
+        std::clearerr(stdin);
+        pollfd input = {STDIN_FILENO, POLLIN, 0};
+        if (poll(&input, 1, -1) < 0) {
+            return EOF;
+        }
+    }
+}
 
 // Stores one line of standard input, without its newline, as the message text. Characters past
 // the text's bound are read and dropped, so that the rest of an overlong line is not left behind
@@ -14,8 +34,8 @@ namespace {
 void read_line(MessageBuffer& message_text)
 {
     std::size_t length = 0;
-    for (int character = std::getchar(); character != EOF && character != '\n';
-         character = std::getchar()) {
+    for (int character = next_character(); character != EOF && character != '\n';
+         character = next_character()) {
         if (length < MESSAGE_TEXT_LIMIT) {
             message_text[length++] = static_cast<char>(character);
         }

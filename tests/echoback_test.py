@@ -1,6 +1,7 @@
 """Black-box tests of echoback: a UDP peer on loopback sends it one datagram per run."""
 import os
 import random
+import select
 
 from harness import (ENDPOINT, Terminal, check, check_socket_calls, fail, failing, finish,
                      message_text, require_free_endpoint, run_group, running, udp_socket,
@@ -14,19 +15,22 @@ def console(port, text):
     return HEAD + b"Received Message from IP: 127.0.0.1 and Port No: %d\nClient Message: %s\n" % (port, text)
 
 
-def exchange(payload, peer_port=0, wrapper=(), environment=None):
-    """One run of echoback answering payload; checks console, reply and status."""
+def exchange(payload, peer_port=0, wrapper=(), environment=None, closed=()):
+    """One run of echoback answering payload; checks console, reply and status. With standard
+    output closed the console is lost."""
     require_free_endpoint()
-    with udp_socket(peer_port) as peer, running(ECHOBACK, wrapper=wrapper, environment=environment) as responder:
+    with udp_socket(peer_port) as peer, \
+            running(ECHOBACK, wrapper=wrapper, environment=environment, closed=closed) as responder:
         wait_for_bind(responder)
         peer.sendto(payload, ENDPOINT)
         output = finish(responder)
         reply, source = peer.recvfrom(70000)
         port = peer.getsockname()[1]
+        check(not select.select([peer], [], [], 0)[0], "a second datagram came")
     text = message_text(payload)
     check(source == ENDPOINT, f"the reply came from {source}")
     check(reply == text, f"reply {reply[:80]!r}... ({len(reply)} bytes), expected {len(text)} bytes")
-    check(output == console(port, text), f"console {output[-200:]!r}")
+    check(output == (b"" if 1 in closed else console(port, text)), f"console {output[-200:]!r}")
 
 
 def high_port_peer():
@@ -62,6 +66,8 @@ def test_payloads():
         exchange(payload)
     print("payload: source port above 32767")
     exchange(b"port", peer_port=high_port_peer())
+    print("payload: standard output closed")
+    exchange(b"unseen", closed=(1,))
 
 
 def test_oversize():

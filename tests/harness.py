@@ -100,12 +100,14 @@ def check_socket_calls(run, name, expected_calls, fragments):
 
 
 @contextlib.contextmanager
-def running(program, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, wrapper=(), environment=None):
-    """Starts a program, under the wrapper that PROGRAM_WRAPPER names if any, and makes sure that
-    it is gone when the block ends."""
+def running(program, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, wrapper=(), environment=None,
+            closed=()):
+    """Starts a program, under the wrapper that PROGRAM_WRAPPER names if any, with the descriptors
+    in closed closed, and makes sure that it is gone when the block ends."""
     outer = os.environ.get("PROGRAM_WRAPPER", "").split()
     process = subprocess.Popen([*outer, *wrapper, program], stdin=stdin, stdout=stdout,
-                               stderr=subprocess.PIPE, env={**os.environ, **(environment or {})})
+                               stderr=subprocess.PIPE, env={**os.environ, **(environment or {})},
+                               preexec_fn=lambda: [os.close(fd) for fd in closed])
     try:
         yield process
     finally:

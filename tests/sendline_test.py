@@ -1,7 +1,9 @@
 """Black-box tests of sendline: a UDP peer bound to the exchange endpoint answers its request
 with other text than it got, so that a reply can be told from an echo of the input."""
+import contextlib
 import os
 import re
+import subprocess
 import tempfile
 import time
 
@@ -14,20 +16,30 @@ SENDLINE = os.environ["SENDLINE"]
 PROMPT = b"Socket Created\nEnter Message: "
 
 
+@contextlib.contextmanager
 def input_file(data):
-    stdin = tempfile.TemporaryFile()
-    stdin.write(data)
-    stdin.seek(0)
-    return stdin
+    """Standard input that holds data; for a list of parts instead, a non-blocking pipe whose
+    writer pauses 0.3 s after each part."""
+    if isinstance(data, bytes):
+        with tempfile.TemporaryFile() as stdin:
+            stdin.write(data)
+            stdin.seek(0)
+            yield stdin
+        return
+    script = 'for part; do printf %s "$part"; sleep 0.3; done'
+    with subprocess.Popen(["sh", "-c", script, "sh", *data], stdout=subprocess.PIPE) as writer:
+        os.set_blocking(writer.stdout.fileno(), False)
+        yield writer.stdout
 
 
 def ask(line, answer=lambda request: b"<" + request[::-1] + b">", from_other_port=False,
-        wrapper=(), environment=None):
+        wrapper=(), environment=None, closed=()):
     """One run of sendline against the peer; checks its console, and that it read the whole first
-    line of its input, and returns the request that it sent."""
+    line of an input file, and returns the request that it sent."""
     require_free_endpoint()
     with udp_socket(ENDPOINT[1]) as responder, udp_socket() as other, input_file(line) as stdin, \
-            running(SENDLINE, stdin=stdin, wrapper=wrapper, environment=environment) as sender:
+            running(SENDLINE, stdin=stdin, wrapper=wrapper, environment=environment,
+                    closed=closed) as sender:
         try:
             request, source = responder.recvfrom(200000)
         except TimeoutError:
@@ -36,8 +48,9 @@ def ask(line, answer=lambda request: b"<" + request[::-1] + b">", from_other_por
         reply = answer(request)
         (other if from_other_port else responder).sendto(reply, source)
         output = finish(sender)
-        consumed = os.lseek(stdin.fileno(), 0, os.SEEK_CUR)
-    check(consumed >= (line.find(b"\n") + 1 or len(line)), f"only {consumed} bytes of input were read")
+        if isinstance(line, bytes):
+            consumed = os.lseek(stdin.fileno(), 0, os.SEEK_CUR)
+            check(consumed >= (line.find(b"\n") + 1 or len(line)), f"only {consumed} bytes of input were read")
     check(output == PROMPT + b"Server Message: " + message_text(reply) + b"\n", f"console {output[-120:]!r}")
     return request
 
@@ -54,11 +67,15 @@ def test_lines():
         "1999 characters": (b"x" * 1999 + b"\n", b"x" * 1999),
         "2000 characters": (b"y" * 2000 + b"\n", b"y" * 1999),
         "100000 characters": (b"z" * 100000 + b"\n", b"z" * 1999),
+        "a non-blocking pipe, the line in two parts": ([b"first part, ", b"second part\n"],
+                                                       b"first part, second part"),
     }
     for name, (line, expected) in cases.items():
         print(f"line: {name}")
         request = ask(line)
         check(request == expected, f"request {request[:60]!r}... ({len(request)} bytes)")
+    print("line: standard input closed")
+    check(ask(b"", closed=(0,)) == b"", "a request came with standard input closed")
 
 
 def test_replies():
