@@ -10,7 +10,8 @@ from harness import check, require_free_endpoint
 
 build, run_exchange = sys.argv[1:]
 INSTALLED = ("usr/bin/echoback", "usr/bin/sendline",
-             "usr/share/man/man1/echoback.1", "usr/share/man/man1/sendline.1")
+             "usr/share/man/man1/echoback.1.gz", "usr/share/man/man1/sendline.1.gz",
+             "usr/share/doc/echoback/copyright", "usr/share/doc/echoback/changelog.gz")
 
 with tempfile.TemporaryDirectory() as scratch:
     subprocess.run(["cpack", "-G", "DEB", "--config", f"{build}/CPackConfig.cmake", "-B", scratch],
