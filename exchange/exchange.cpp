@@ -2,25 +2,25 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 // Opens /dev/null on each of the standard descriptors 0, 1 and 2 that is closed. Otherwise the
 // socket would take the lowest free number, and the console reads and writes would go to it.
+// Each open takes the lowest free number, so the first that lands above 2 shows that all three
+// are open, and is closed again.
 void fill_closed_standard_descriptors()
 {
-    pollfd standard[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
-    if (poll(standard, 3, 0) <= 0) {
-        return;
-    }
-    // The lowest free number is taken first, so each open lands on the closed one in turn.
-    for (const pollfd& descriptor : standard) {
-        if ((descriptor.revents & POLLNVAL) != 0 && open("/dev/null", O_RDWR) < 0) {
+    for (;;) {
+        const int descriptor = open("/dev/null", O_RDWR);
+        if (descriptor > STDERR_FILENO) {
+            close(descriptor);
+            return;
+        }
+        if (descriptor < 0) {
             return;
         }
     }
@@ -48,9 +48,4 @@ sockaddr_in make_exchange_endpoint()
     endpoint.sin_port = htons(EXCHANGE_PORT);
     endpoint.sin_addr.s_addr = inet_addr(EXCHANGE_ADDRESS);
     return endpoint;
-}
-
-std::size_t message_text_length(const MessageBuffer& buffer)
-{
-    return strnlen(buffer, MESSAGE_TEXT_LIMIT);
 }

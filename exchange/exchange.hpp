@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // The endpoint is on loopback, so only processes on this host can take part in an exchange.
 inline constexpr char EXCHANGE_ADDRESS[] = "127.0.0.1";
@@ -30,5 +31,9 @@ int open_exchange_socket();
 sockaddr_in make_exchange_endpoint();
 
 // Returns the length of the message text in buffer: the bytes before its first zero byte,
-// never more than MESSAGE_TEXT_LIMIT.
-std::size_t message_text_length(const MessageBuffer& buffer);
+// never more than MESSAGE_TEXT_LIMIT. Inline, so that the compiler sees that bound wherever a
+// text is copied and can check the copy when it is built, not while the program runs.
+inline std::size_t message_text_length(const MessageBuffer& buffer)
+{
+    return strnlen(buffer, MESSAGE_TEXT_LIMIT);
+}

@@ -13,14 +13,15 @@ namespace {
 // Returns the next character of standard input, or EOF at its end or on a read error. An input
 // left non-blocking (a pipe, or a terminal that another program shares) reports EAGAIN when it
 // has nothing yet: that is waited out, so that a line is never cut where its writer paused.
+// The program has one thread, so the stream is read without locking it.
 int next_character()
 {
     for (;;) {
-        const int character = std::getchar();
-        if (character != EOF || std::ferror(stdin) == 0 || errno != EAGAIN) {
+        const int character = getchar_unlocked();
+        if (character != EOF || ferror_unlocked(stdin) == 0 || errno != EAGAIN) {
             return character;
         }
-        std::clearerr(stdin);
+        clearerr_unlocked(stdin);
         pollfd input = {STDIN_FILENO, POLLIN, 0};
         if (poll(&input, 1, -1) < 0) {
             return EOF;
