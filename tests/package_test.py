@@ -1,7 +1,9 @@
 """Makes the Debian package, unpacks it into a scratch root, and runs one exchange with the
 programs that it installed there."""
 import glob
+import gzip
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -24,6 +26,9 @@ with tempfile.TemporaryDirectory() as scratch:
     subprocess.run(["dpkg", "-x", package, root], check=True)
     for path in INSTALLED:
         check(os.path.isfile(os.path.join(root, path)), f"{path} is not in the package")
+    version = re.search(r"^Version: (\S+)$", fields, re.M)[1]
+    with gzip.open(os.path.join(root, "usr/share/doc/echoback/changelog.gz"), "rt") as changelog:
+        check(changelog.readline().startswith(f"echoback ({version})"), f"the changelog does not begin with {version}")
     require_free_endpoint()
     shown = subprocess.run([run_exchange, os.path.join(root, "usr/bin")], capture_output=True, timeout=30)
     check(shown.returncode == 0 and b"Client Message: Hello, echoback\n" in shown.stdout
