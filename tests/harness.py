@@ -107,7 +107,7 @@ def running(program, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, wrapper=(
     outer = os.environ.get("PROGRAM_WRAPPER", "").split()
     process = subprocess.Popen([*outer, *wrapper, program], stdin=stdin, stdout=stdout,
                                stderr=subprocess.PIPE, env={**os.environ, **(environment or {})},
-                               preexec_fn=lambda: [os.close(fd) for fd in closed])
+                               preexec_fn=(lambda: [os.close(fd) for fd in closed]) if closed else None)
     try:
         yield process
     finally:
