@@ -8,31 +8,27 @@
 
 namespace {
 
-// Opens /dev/null on each of the standard descriptors 0, 1 and 2 that is closed. Otherwise the
-// socket would take the lowest free number, and the console reads and writes would go to it.
-// Each open takes the lowest free number, so the first that lands above 2 shows that all three
-// are open, and is closed again.
-void fill_closed_standard_descriptors()
+// Returns descriptor itself when it is negative or above the standard descriptors 0, 1 and 2;
+// else a copy of it above them, the low one closed, or -1 when no copy can be made. A closed
+// standard descriptor leaves its number free for the socket, and console reads and writes would
+// then go to the socket.
+int above_standard_descriptors(int descriptor)
 {
-    for (;;) {
-        const int descriptor = open("/dev/null", O_RDWR);
-        if (descriptor > STDERR_FILENO) {
-            close(descriptor);
-            return;
-        }
-        if (descriptor < 0) {
-            return;
-        }
+    if (descriptor < 0 || descriptor > STDERR_FILENO) {
+        return descriptor;
     }
+    const int moved = fcntl(descriptor, F_DUPFD, STDERR_FILENO + 1);
+    close(descriptor);
+    return moved;
 }
 
 } // namespace
 
 int open_exchange_socket()
 {
-    fill_closed_standard_descriptors();
     // The protocol is named rather than left to the system's default for datagram sockets.
-    const int socket_descriptor = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    const int socket_descriptor =
+        above_standard_descriptors(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     if (socket_descriptor < 0) {
         std::puts("Could Not Create Socket. Error!!!!!");
         return socket_descriptor;

@@ -23,8 +23,8 @@ inline constexpr socklen_t EXCHANGE_ADDRESS_LENGTH = sizeof(sockaddr_in);
 using MessageBuffer = char[MESSAGE_CAPACITY];
 
 // Returns the descriptor of a new IPv4 UDP socket, or a negative value when none could be
-// created; writes "Socket Created" or the failure line to standard output. Standard descriptors
-// that are closed are first opened on /dev/null, so the socket never takes one of their numbers.
+// created; writes "Socket Created" or the failure line to standard output. The socket's number is
+// never 0, 1 or 2, even when a standard descriptor is closed and that number is free.
 int open_exchange_socket();
 
 // Returns the address record of the exchange endpoint.

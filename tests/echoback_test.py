@@ -3,25 +3,28 @@ import os
 import random
 import select
 
-from harness import (ENDPOINT, Terminal, check, check_socket_calls, fail, failing, finish,
-                     message_text, require_free_endpoint, run_group, running, udp_socket,
-                     wait_for_bind)
+from harness import (ENDPOINT, KEEPS_STANDARD_ERROR, Terminal, check, check_socket_above_standard, check_socket_calls,
+                     fail, failing, finish, message_text, require_free_endpoint, run_group,
+                     running, udp_socket, wait_for_bind)
 
 ECHOBACK = os.environ["ECHOBACK"]
 HEAD = b"Socket Created\nBind Done\nListening for Messages...\n\n"
 
 
-def console(port, text):
-    return HEAD + b"Received Message from IP: 127.0.0.1 and Port No: %d\nClient Message: %s\n" % (port, text)
+def console(port, text, host=b"127.0.0.1"):
+    return HEAD + b"Received Message from IP: %s and Port No: %d\nClient Message: %s\n" % (host, port, text)
 
 
-def exchange(payload, peer_port=0, wrapper=(), environment=None, closed=()):
+def exchange(payload, peer_port=0, peer_host="127.0.0.1", wrapper=(), environment=None, closed=()):
     """One run of echoback answering payload; checks console, reply and status. With standard
-    output closed the console is lost."""
+    output closed the console is lost; with any standard descriptor closed, the socket must not
+    take its number."""
     require_free_endpoint()
-    with udp_socket(peer_port) as peer, \
+    with udp_socket(peer_port, peer_host) as peer, \
             running(ECHOBACK, wrapper=wrapper, environment=environment, closed=closed) as responder:
         wait_for_bind(responder)
+        if closed:
+            check_socket_above_standard(responder)
         peer.sendto(payload, ENDPOINT)
         output = finish(responder)
         reply, source = peer.recvfrom(70000)
@@ -30,7 +33,8 @@ def exchange(payload, peer_port=0, wrapper=(), environment=None, closed=()):
     text = message_text(payload)
     check(source == ENDPOINT, f"the reply came from {source}")
     check(reply == text, f"reply {reply[:80]!r}... ({len(reply)} bytes), expected {len(text)} bytes")
-    check(output == (b"" if 1 in closed else console(port, text)), f"console {output[-200:]!r}")
+    check(output == (b"" if 1 in closed else console(port, text, peer_host.encode())),
+          f"console {output[-200:]!r}")
 
 
 def high_port_peer():
@@ -66,8 +70,12 @@ def test_payloads():
         exchange(payload)
     print("payload: source port above 32767")
     exchange(b"port", peer_port=high_port_peer())
-    print("payload: standard output closed")
-    exchange(b"unseen", closed=(1,))
+    print("payload: from another loopback address")
+    exchange(b"elsewhere", peer_host="127.0.0.2")
+    for closed in ((1,), (2,), (0, 1, 2)):
+        print(f"payload: standard descriptors {closed} closed")
+        if 2 not in closed or not KEEPS_STANDARD_ERROR:
+            exchange(b"unseen", closed=closed)
 
 
 def test_oversize():
@@ -104,6 +112,7 @@ def test_terminal():
     terminal = Terminal()
     with udp_socket() as peer, running(ECHOBACK, stdout=terminal.slave) as responder:
         terminal.wait_for(HEAD.replace(b"\n", b"\r\n"))
+        wait_for_bind(responder)
         peer.sendto(b"on screen", ENDPOINT)
         terminal.wait_for(b"Client Message: on screen\r\n")
         finish(responder)
@@ -111,13 +120,15 @@ def test_terminal():
 
 
 def test_failures():
-    cases = [("socket", False, b"Could Not Create Socket. Error!!!!!\n"),
-             ("recvfrom", False, HEAD + b"Receive Failed. Error!!!!!\n"),
-             ("sendto", True, b"Send Failed. Error!!!!!\n")]
-    for call, send, last_lines in cases:
+    # fcntl fails only where the socket would take the number of a closed standard descriptor.
+    cases = [("socket", False, (), b"Could Not Create Socket. Error!!!!!\n"),
+             ("fcntl", False, (0,), b"Could Not Create Socket. Error!!!!!\n"),
+             ("recvfrom", False, (), HEAD + b"Receive Failed. Error!!!!!\n"),
+             ("sendto", True, (), b"Send Failed. Error!!!!!\n")]
+    for call, send, closed, last_lines in cases:
         print(f"failing {call}")
         require_free_endpoint()
-        with udp_socket() as peer, running(ECHOBACK, environment=failing(call)) as responder:
+        with udp_socket() as peer, running(ECHOBACK, environment=failing(call), closed=closed) as responder:
             if send:
                 wait_for_bind(responder)
                 peer.sendto(b"lost", ENDPOINT)

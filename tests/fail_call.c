@@ -1,11 +1,15 @@
-/* Preloaded into a program under test: the socket call that FAIL_CALL names fails as the
-   system's would, with -1 and an error number; every other call goes on to the C library. */
+/* Preloaded into a program under test: the call that FAIL_CALL names (a socket call, or fcntl's
+   copy of a socket) fails as the system's would, with -1 and an error number; every other
+   call goes on to the C library. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 static int chosen(const char* name)
 {
@@ -43,4 +47,20 @@ ssize_t sendto(int fd, const void* buffer, size_t length, int flags,
     }
     __typeof__(sendto)* next = dlsym(RTLD_NEXT, "sendto");
     return next(fd, buffer, length, flags, destination, destination_length);
+}
+
+int fcntl(int fd, int command, ...)
+{
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    struct stat status;
+    if (command == F_DUPFD && chosen("fcntl") && fstat(fd, &status) == 0 &&
+        S_ISSOCK(status.st_mode)) {
+        errno = EMFILE;
+        return -1;
+    }
+    __typeof__(fcntl)* next = dlsym(RTLD_NEXT, "fcntl");
+    return next(fd, command, argument);
 }

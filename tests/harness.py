@@ -3,6 +3,7 @@ import contextlib
 import os
 import pty
 import select
+import signal
 import socket
 import subprocess
 import sys
@@ -11,6 +12,8 @@ import time
 ENDPOINT = ("127.0.0.1", 2000)
 ENDPOINT_PROC_NAME = "0100007F:07D0"  # how /proc/net/udp writes 127.0.0.1:2000
 DEADLINE = 10.0
+# valgrind cannot start with standard error closed.
+KEEPS_STANDARD_ERROR = bool(os.environ.get("PROGRAM_WRAPPER"))
 TEXT_LIMIT = 1999
 
 
@@ -28,9 +31,9 @@ def check(condition, message):
         fail(message)
 
 
-def udp_socket(port=0):
+def udp_socket(port=0, host="127.0.0.1"):
     peer = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    peer.bind(("127.0.0.1", port))
+    peer.bind((host, port))
     peer.settimeout(DEADLINE)
     return peer
 
@@ -44,38 +47,78 @@ def require_free_endpoint():
              "stop it and run the test again")
 
 
-def socket_inodes(pid):
-    """The sockets that a process and its children (a tracer's tracee, say) hold."""
-    inodes = set()
+def sockets(pid):
+    """The sockets that a process and its children (a tracer's tracee, say) hold, as pairs of
+    descriptor number and socket inode."""
+    found = set()
     with contextlib.suppress(OSError):
         with open(f"/proc/{pid}/task/{pid}/children") as children:
             for child in children.read().split():
-                inodes |= socket_inodes(int(child))
+                found |= sockets(int(child))
         for fd in os.listdir(f"/proc/{pid}/fd"):
             with contextlib.suppress(OSError):
                 target = os.readlink(f"/proc/{pid}/fd/{fd}")
                 if target.startswith("socket:["):
-                    inodes.add(target[8:-1])
-    return inodes
+                    found.add((int(fd), target[8:-1]))
+    return found
+
+
+def check_socket_above_standard(process):
+    """Checks that the program's socket has a number above the standard descriptors'."""
+    numbers = [fd for fd, _ in sockets(process.pid)]
+    check(numbers and min(numbers) > 2, f"the program's sockets have the numbers {numbers}")
+
+
+def local_addresses(process):
+    """Where the program's sockets are bound, as /proc/net/udp writes it; a socket is listed only
+    once it has been bound, or given a port by its first send."""
+    inodes = {inode for _, inode in sockets(process.pid)}
+    with open("/proc/net/udp") as table:
+        return {row.split()[1] for row in table.readlines()[1:] if row.split()[9] in inodes}
+
+
+def ended_early(process, what):
+    output, errors = process.communicate(timeout=DEADLINE)
+    fail(f"the program ended before {what}, status {process.returncode}, output {output[-200:]!r}, "
+         f"standard error {errors!r}")
 
 
 def wait_for_bind(process):
-    """Returns once the process itself has bound the exchange endpoint."""
+    """Returns once the process itself has bound the exchange endpoint; fails at once when it has
+    bound another address."""
     end = time.monotonic() + DEADLINE
     while time.monotonic() < end:
-        check(process.poll() is None, f"the program ended before binding, status {process.returncode}")
-        with open("/proc/net/udp") as table:
-            bound = {row.split()[9] for row in table.readlines()[1:]
-                     if row.split()[1] == ENDPOINT_PROC_NAME}
-        if bound & socket_inodes(process.pid):
+        if process.poll() is not None:
+            ended_early(process, "binding")
+        bound = local_addresses(process)
+        if ENDPOINT_PROC_NAME in bound:
             return
+        check(not bound, f"the program bound {bound}, not {ENDPOINT_PROC_NAME}")
         time.sleep(0.005)
     fail(f"the program did not bind {ENDPOINT[0]}:{ENDPOINT[1]} within {DEADLINE} s")
 
 
+def receive_request(responder, process):
+    """Returns the first datagram at the exchange endpoint and its source. Fails at once when the
+    program ends first, and a second after its socket was given a port by a send that never came."""
+    end = time.monotonic() + DEADLINE
+    sent = None
+    while time.monotonic() < end:
+        if select.select([responder], [], [], 0.02)[0]:
+            return responder.recvfrom(200000)
+        if process.poll() is not None:
+            ended_early(process, "a request came")
+        if sent is None and local_addresses(process):
+            sent = time.monotonic()
+        check(sent is None or time.monotonic() - sent < 1, "the program sent its request elsewhere")
+    fail(f"no request came within {DEADLINE} s")
+
+
 def failing(call):
-    """The environment that makes one named socket call fail in the program it starts."""
-    return {"LD_PRELOAD": os.environ["FAIL_CALL_LIBRARY"], "FAIL_CALL": call,
+    """The environment that makes one named call fail in the program it starts. The loader splits
+    LD_PRELOAD at spaces, so the library is named bare there and found on the library path."""
+    folder, library = os.path.split(os.environ["FAIL_CALL_LIBRARY"])
+    return {"LD_PRELOAD": library, "LD_LIBRARY_PATH": folder, "FAIL_CALL": call,
             "ASAN_OPTIONS": "verify_asan_link_order=0"}
 
 
@@ -101,18 +144,20 @@ def check_socket_calls(run, name, expected_calls, fragments):
 
 @contextlib.contextmanager
 def running(program, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, wrapper=(), environment=None,
-            closed=()):
+            closed=(), arguments=()):
     """Starts a program, under the wrapper that PROGRAM_WRAPPER names if any, with the descriptors
-    in closed closed, and makes sure that it is gone when the block ends."""
+    in closed closed, and makes sure that it is gone when the block ends: it runs in a process
+    group of its own, which is ended whole, so that a wrapper's child cannot outlive it."""
     outer = os.environ.get("PROGRAM_WRAPPER", "").split()
-    process = subprocess.Popen([*outer, *wrapper, program], stdin=stdin, stdout=stdout,
+    process = subprocess.Popen([*outer, *wrapper, program, *arguments], stdin=stdin, stdout=stdout,
                                stderr=subprocess.PIPE, env={**os.environ, **(environment or {})},
+                               start_new_session=True,
                                preexec_fn=(lambda: [os.close(fd) for fd in closed]) if closed else None)
     try:
         yield process
     finally:
-        if process.poll() is None:
-            process.kill()
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(process.pid, signal.SIGKILL)
         process.communicate()
 
 

@@ -8,7 +8,7 @@ import subprocess
 import sys
 import tempfile
 
-from harness import check, require_free_endpoint
+from harness import check, finish, require_free_endpoint, running
 
 build, run_exchange = sys.argv[1:]
 INSTALLED = ("usr/bin/echoback", "usr/bin/sendline",
@@ -30,8 +30,8 @@ with tempfile.TemporaryDirectory() as scratch:
     with gzip.open(os.path.join(root, "usr/share/doc/echoback/changelog.gz"), "rt") as changelog:
         check(changelog.readline().startswith(f"echoback ({version})"), f"the changelog does not begin with {version}")
     require_free_endpoint()
-    shown = subprocess.run([run_exchange, os.path.join(root, "usr/bin")], capture_output=True, timeout=30)
-    check(shown.returncode == 0 and b"Client Message: Hello, echoback\n" in shown.stdout
-          and b"Enter Message: Server Message: Hello, echoback\n" in shown.stdout,
-          f"the installed programs did not complete an exchange: {shown}")
+    with running(run_exchange, arguments=(os.path.join(root, "usr/bin"),)) as shown:
+        output = finish(shown)
+    check(b"Client Message: Hello, echoback\n" in output and b"Enter Message: Server Message: Hello, echoback\n" in output,
+          f"the installed programs did not complete an exchange: {output!r}")
 print("passed")

@@ -3,55 +3,99 @@ with other text than it got, so that a reply can be told from an echo of the inp
 import contextlib
 import os
 import re
-import subprocess
 import tempfile
 import time
 
 from echoback_test import ECHOBACK, console
-from harness import (ENDPOINT, Terminal, check, check_socket_calls, fail, failing, finish,
-                     message_text, require_free_endpoint, run_group, running, udp_socket,
+from harness import (DEADLINE, ENDPOINT, KEEPS_STANDARD_ERROR, Terminal, check,
+                     check_socket_above_standard, check_socket_calls, failing, finish, message_text,
+                     receive_request, require_free_endpoint, run_group, running, udp_socket,
                      wait_for_bind)
 
 SENDLINE = os.environ["SENDLINE"]
 PROMPT = b"Socket Created\nEnter Message: "
 
 
+FOLDER = "a folder"
+PAUSE = 0.5
+
+
+def processor_seconds(process):
+    """The processor time that a running process has used, in seconds."""
+    with open(f"/proc/{process.pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def pause_while_idle(process):
+    """Pauses until the program has waited PAUSE seconds for its input using almost no
+    processor time, which it must do within the deadline."""
+    end = time.monotonic() + DEADLINE
+    while True:
+        used = processor_seconds(process)
+        time.sleep(PAUSE)
+        if processor_seconds(process) - used < PAUSE / 5:
+            return
+        check(time.monotonic() < end, "sendline keeps the processor busy while it waits for input")
+
+
 @contextlib.contextmanager
 def input_file(data):
-    """Standard input that holds data; for a list of parts instead, a non-blocking pipe whose
-    writer pauses 0.3 s after each part."""
+    """Yields standard input and what feeds it once the program runs. Bytes are a file that holds
+    them; FOLDER is a folder; a list of parts is a non-blocking pipe, written a part at a time,
+    each followed by a pause. The pipe is closed after the last part's pause if that part ends
+    without a newline, and else stays open until the block ends."""
     if isinstance(data, bytes):
         with tempfile.TemporaryFile() as stdin:
             stdin.write(data)
             stdin.seek(0)
-            yield stdin
+            yield stdin, lambda process: None
         return
-    script = 'for part; do printf %s "$part"; sleep 0.3; done'
-    with subprocess.Popen(["sh", "-c", script, "sh", *data], stdout=subprocess.PIPE) as writer:
-        os.set_blocking(writer.stdout.fileno(), False)
-        yield writer.stdout
+    if data == FOLDER:
+        with tempfile.TemporaryDirectory() as folder:
+            stdin = os.open(folder, os.O_RDONLY | os.O_DIRECTORY)
+            yield stdin, lambda process: None
+            os.close(stdin)
+        return
+    reading, writing = os.pipe()
+    os.set_blocking(reading, False)
+
+    def feed(process):
+        for part in data:
+            os.write(writing, part)
+            pause_while_idle(process)
+        if not data[-1].endswith(b"\n"):
+            os.close(writing)
+
+    try:
+        yield reading, feed
+    finally:
+        os.close(reading)
+        with contextlib.suppress(OSError):
+            os.close(writing)
 
 
 def ask(line, answer=lambda request: b"<" + request[::-1] + b">", from_other_port=False,
         wrapper=(), environment=None, closed=()):
-    """One run of sendline against the peer; checks its console, and that it read the whole first
-    line of an input file, and returns the request that it sent."""
+    """One run of sendline against the peer; checks its console (lost when standard output is
+    closed), that it read the whole first line of an input file, and that its socket did not take
+    the number of a closed standard descriptor; returns the request that it sent."""
     require_free_endpoint()
-    with udp_socket(ENDPOINT[1]) as responder, udp_socket() as other, input_file(line) as stdin, \
+    with udp_socket(ENDPOINT[1]) as responder, udp_socket() as other, input_file(line) as (stdin, feed), \
             running(SENDLINE, stdin=stdin, wrapper=wrapper, environment=environment,
                     closed=closed) as sender:
-        try:
-            request, source = responder.recvfrom(200000)
-        except TimeoutError:
-            finish(sender)  # says how it ended, if it did
-            fail("no request came")
+        feed(sender)
+        request, source = receive_request(responder, sender)
+        if closed:
+            check_socket_above_standard(sender)
         reply = answer(request)
         (other if from_other_port else responder).sendto(reply, source)
         output = finish(sender)
         if isinstance(line, bytes):
             consumed = os.lseek(stdin.fileno(), 0, os.SEEK_CUR)
             check(consumed >= (line.find(b"\n") + 1 or len(line)), f"only {consumed} bytes of input were read")
-    check(output == PROMPT + b"Server Message: " + message_text(reply) + b"\n", f"console {output[-120:]!r}")
+    expected = b"" if 1 in closed else PROMPT + b"Server Message: " + message_text(reply) + b"\n"
+    check(output == expected, f"console {output[-120:]!r}")
     return request
 
 
@@ -67,15 +111,19 @@ def test_lines():
         "1999 characters": (b"x" * 1999 + b"\n", b"x" * 1999),
         "2000 characters": (b"y" * 2000 + b"\n", b"y" * 1999),
         "100000 characters": (b"z" * 100000 + b"\n", b"z" * 1999),
-        "a non-blocking pipe, the line in two parts": ([b"first part, ", b"second part\n"],
-                                                       b"first part, second part"),
+        "a non-blocking pipe, kept open, the line in two parts": ([b"first part, ", b"second part\n"],
+                                                                  b"first part, second part"),
+        "a non-blocking pipe, a last line without newline": ([b"no new", b"line"], b"no newline"),
+        "a folder, which cannot be read": (FOLDER, b""),
     }
     for name, (line, expected) in cases.items():
         print(f"line: {name}")
         request = ask(line)
         check(request == expected, f"request {request[:60]!r}... ({len(request)} bytes)")
-    print("line: standard input closed")
-    check(ask(b"", closed=(0,)) == b"", "a request came with standard input closed")
+    for closed in ((0,), (0, 1, 2)):
+        print(f"line: standard descriptors {closed} closed")
+        if 2 not in closed or not KEEPS_STANDARD_ERROR:
+            check(ask(b"", closed=closed) == b"", "a request came with standard input closed")
 
 
 def test_replies():
@@ -103,7 +151,7 @@ def whole_exchange(line):
     """echoback and sendline, the line from a pipe: both consoles, byte for byte."""
     require_free_endpoint()
     text = message_text(line.split(b"\n")[0])
-    with running(ECHOBACK) as responder, input_file(line) as stdin:
+    with running(ECHOBACK) as responder, input_file(line) as (stdin, _):
         wait_for_bind(responder)
         with running(SENDLINE, stdin=stdin) as sender:
             check(finish(sender) == PROMPT + b"Server Message: " + text + b"\n", "sendline console")
@@ -118,7 +166,7 @@ def test_exchange():
 
 def test_unanswered():
     require_free_endpoint()
-    with input_file(b"anyone?\n") as stdin, running(SENDLINE, stdin=stdin) as sender:
+    with input_file(b"anyone?\n") as (stdin, _), running(SENDLINE, stdin=stdin) as sender:
         time.sleep(1.5)  # how long to watch a program that must go on waiting
         check(sender.poll() is None, f"sendline ended with status {sender.returncode} unanswered")
 
@@ -130,7 +178,7 @@ def test_terminal():
             running(SENDLINE, stdin=terminal.slave, stdout=terminal.slave) as sender:
         terminal.wait_for(b"Socket Created\r\nEnter Message: ")
         os.write(terminal.master, b"typed here\n")
-        request, source = responder.recvfrom(100)
+        request, source = receive_request(responder, sender)
         check(request == b"typed here", f"request {request!r}")
         responder.sendto(b"answered", source)
         terminal.wait_for(b"Socket Created\r\nEnter Message: typed here\r\nServer Message: answered\r\n")
@@ -139,13 +187,16 @@ def test_terminal():
 
 
 def test_failures():
-    cases = [("socket", b"Could Not Create Socket. Error!!!!!\n"),
-             ("sendto", PROMPT + b"Send Failed. Error!!!!\n"),
-             ("recvfrom", PROMPT + b"Receive Failed. Error!!!!!\n")]
-    for call, expected in cases:
+    # fcntl fails only where the socket would take the number of a closed standard descriptor.
+    cases = [("socket", (), b"Could Not Create Socket. Error!!!!!\n"),
+             ("fcntl", (0,), b"Could Not Create Socket. Error!!!!!\n"),
+             ("sendto", (), PROMPT + b"Send Failed. Error!!!!\n"),
+             ("recvfrom", (), PROMPT + b"Receive Failed. Error!!!!!\n")]
+    for call, closed, expected in cases:
         print(f"failing {call}")
         require_free_endpoint()
-        with input_file(b"line\n") as stdin, running(SENDLINE, stdin=stdin, environment=failing(call)) as sender:
+        with input_file(b"line\n") as (stdin, _), \
+                running(SENDLINE, stdin=stdin, environment=failing(call), closed=closed) as sender:
             check(finish(sender, 255) == expected, f"console after failing {call}")
 
 
