@@ -30,8 +30,8 @@ int next_character()
 }
 
 // Stores one line of standard input, without its newline, as the message text. Characters past
-// the text's bound are read and dropped, so that the rest of an overlong line is not left behind
-// for whatever reads the input next (on a terminal, the shell).
+// the text's bound are read and dropped, so that on a terminal the rest of an overlong line is
+// not left for the shell to read as a command.
 void read_line(MessageBuffer& message_text)
 {
     std::size_t length = 0;
