@@ -3,9 +3,9 @@ import os
 import random
 import select
 
-from harness import (ENDPOINT, KEEPS_STANDARD_ERROR, Terminal, check, check_socket_above_standard, check_socket_calls,
-                     fail, failing, finish, message_text, require_free_endpoint, run_group,
-                     running, udp_socket, wait_for_bind)
+from harness import (ENDPOINT, KEEPS_STANDARD_ERROR, Terminal, check, check_socket_above_standard,
+                     check_socket_calls, fail, failing, finish, message_text, require_free_endpoint,
+                     run_group, running, udp_socket, wait_for_bind)
 
 ECHOBACK = os.environ["ECHOBACK"]
 HEAD = b"Socket Created\nBind Done\nListening for Messages...\n\n"

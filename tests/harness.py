@@ -48,8 +48,7 @@ def require_free_endpoint():
 
 
 def sockets(pid):
-    """The sockets that a process and its children (a tracer's tracee, say) hold, as pairs of
-    descriptor number and socket inode."""
+    """The (descriptor, inode) of each socket that a process and its children hold."""
     found = set()
     with contextlib.suppress(OSError):
         with open(f"/proc/{pid}/task/{pid}/children") as children:
@@ -70,8 +69,7 @@ def check_socket_above_standard(process):
 
 
 def local_addresses(process):
-    """Where the program's sockets are bound, as /proc/net/udp writes it; a socket is listed only
-    once it has been bound, or given a port by its first send."""
+    """Where the program's sockets are bound (or were given a port by a first send)."""
     inodes = {inode for _, inode in sockets(process.pid)}
     with open("/proc/net/udp") as table:
         return {row.split()[1] for row in table.readlines()[1:] if row.split()[9] in inodes}
@@ -99,8 +97,7 @@ def wait_for_bind(process):
 
 
 def receive_request(responder, process):
-    """Returns the first datagram at the exchange endpoint and its source. Fails at once when the
-    program ends first, and a second after its socket was given a port by a send that never came."""
+    """Returns the first datagram at the endpoint and its source; fails soon after a send elsewhere."""
     end = time.monotonic() + DEADLINE
     sent = None
     while time.monotonic() < end:

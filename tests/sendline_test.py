@@ -20,59 +20,46 @@ FOLDER = "a folder"
 PAUSE = 0.5
 
 
-def processor_seconds(process):
-    """The processor time that a running process has used, in seconds."""
-    with open(f"/proc/{process.pid}/stat") as stat:
-        fields = stat.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
 def pause_while_idle(process):
-    """Pauses until the program has waited PAUSE seconds for its input using almost no
-    processor time, which it must do within the deadline."""
+    """Returns once the program has waited PAUSE seconds for input using almost no processor
+    time; fails if it is still busy at the deadline."""
+    def used():  # user and system time, from /proc
+        with open(f"/proc/{process.pid}/stat") as stat:
+            return sum(map(int, stat.read().rsplit(")", 1)[1].split()[11:13])) / os.sysconf("SC_CLK_TCK")
+
     end = time.monotonic() + DEADLINE
     while True:
-        used = processor_seconds(process)
+        before = used()
         time.sleep(PAUSE)
-        if processor_seconds(process) - used < PAUSE / 5:
+        if used() - before < PAUSE / 5:
             return
         check(time.monotonic() < end, "sendline keeps the processor busy while it waits for input")
 
 
 @contextlib.contextmanager
 def input_file(data):
-    """Yields standard input and what feeds it once the program runs. Bytes are a file that holds
-    them; FOLDER is a folder; a list of parts is a non-blocking pipe, written a part at a time,
-    each followed by a pause. The pipe is closed after the last part's pause if that part ends
-    without a newline, and else stays open until the block ends."""
+    """Yields standard input and what feeds it once the program runs: a file that holds bytes; a
+    folder for FOLDER; for a list of parts, a non-blocking pipe written a part at a time, each
+    followed by a pause, and then closed if the last part ends without a newline."""
     if isinstance(data, bytes):
         with tempfile.TemporaryFile() as stdin:
             stdin.write(data)
             stdin.seek(0)
             yield stdin, lambda process: None
-        return
-    if data == FOLDER:
-        with tempfile.TemporaryDirectory() as folder:
-            stdin = os.open(folder, os.O_RDONLY | os.O_DIRECTORY)
-            yield stdin, lambda process: None
-            os.close(stdin)
-        return
-    reading, writing = os.pipe()
-    os.set_blocking(reading, False)
+    elif data == FOLDER:
+        yield os.open("/", os.O_RDONLY), lambda process: None
+    else:
+        reading, writing = os.pipe()
+        os.set_blocking(reading, False)
 
-    def feed(process):
-        for part in data:
-            os.write(writing, part)
-            pause_while_idle(process)
-        if not data[-1].endswith(b"\n"):
-            os.close(writing)
+        def feed(process):
+            for part in data:
+                os.write(writing, part)
+                pause_while_idle(process)
+            if not data[-1].endswith(b"\n"):
+                os.close(writing)
 
-    try:
         yield reading, feed
-    finally:
-        os.close(reading)
-        with contextlib.suppress(OSError):
-            os.close(writing)
 
 
 def ask(line, answer=lambda request: b"<" + request[::-1] + b">", from_other_port=False,
