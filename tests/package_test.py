@@ -32,6 +32,7 @@ with tempfile.TemporaryDirectory() as scratch:
     require_free_endpoint()
     with running(run_exchange, arguments=(os.path.join(root, "usr/bin"),)) as shown:
         output = finish(shown)
-    check(b"Client Message: Hello, echoback\n" in output and b"Enter Message: Server Message: Hello, echoback\n" in output,
+    check(b"Client Message: Hello, echoback\n" in output
+          and b"Enter Message: Server Message: Hello, echoback\n" in output,
           f"the installed programs did not complete an exchange: {output!r}")
 print("passed")
