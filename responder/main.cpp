@@ -11,8 +11,8 @@
 int main()
 {
     socklen_t peer_address_length = EXCHANGE_ADDRESS_LENGTH;
-    MessageBuffer reply_text = {};
-    MessageBuffer received_text = {};
+    MessageBuffer reply_text{};
+    MessageBuffer received_text{};
 
     const int socket_descriptor = open_exchange_socket();
     if (socket_descriptor < 0) {

@@ -48,8 +48,8 @@ void read_line(MessageBuffer& message_text)
 int main()
 {
     socklen_t address_length = EXCHANGE_ADDRESS_LENGTH;
-    MessageBuffer reply_text = {};
-    MessageBuffer message_text = {};
+    MessageBuffer reply_text{};
+    MessageBuffer message_text{};
 
     const int socket_descriptor = open_exchange_socket();
     if (socket_descriptor < 0) {
