@@ -1,0 +1,27 @@
+# `cmake --install` first lists in install_folders.txt the folders that it is about to make,
+# deepest first and added to those of an earlier install that are still there, so that an
+# uninstall can remove them once they are empty.
+install(CODE "set(folder_list [[${PROJECT_BINARY_DIR}/install_folders.txt]])
+    set(destinations [[${CMAKE_INSTALL_BINDIR};${CMAKE_INSTALL_MANDIR}/man1]])")
+install(CODE [[
+    set(made "")
+    if(EXISTS "${folder_list}")
+        file(STRINGS "${folder_list}" listed)
+        foreach(folder IN LISTS listed)
+            if(IS_DIRECTORY "${folder}")
+                list(APPEND made "${folder}")
+            endif()
+        endforeach()
+    endif()
+    foreach(destination IN LISTS destinations)
+        set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${destination}")
+        while(NOT EXISTS "${folder}")
+            list(APPEND made "${folder}")
+            get_filename_component(folder "${folder}" DIRECTORY)
+        endwhile()
+    endforeach()
+    list(REMOVE_DUPLICATES made)
+    list(SORT made ORDER DESCENDING)
+    list(TRANSFORM made APPEND "\n")
+    list(JOIN made "" text)
+    file(WRITE "${folder_list}" "${text}")]])
