@@ -14,6 +14,7 @@ for program in sys.argv[1:]:
         sys.exit(f"FAIL: {program} needs {needed}")
     start_up = [line.split("]", 1)[1].split() for line in readelf("-S", program).splitlines()
                 if " .init_array " in line]
-    if any(int(section[4], 16) > 8 for section in start_up):
+    # Columns after the name: type, address, offset, size, entry size (the pointer's, 4 or 8 bytes).
+    if any(int(section[4], 16) > int(section[5], 16) for section in start_up):
         sys.exit(f"FAIL: {program} runs code of its own before main: {start_up}")
 print("passed")
