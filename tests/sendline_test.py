@@ -8,8 +8,8 @@ import time
 
 from echoback_test import ECHOBACK, console
 from harness import (DEADLINE, ENDPOINT, KEEPS_STANDARD_ERROR, Terminal, check,
-                     check_socket_above_standard, check_socket_calls, failing, finish, message_text,
-                     receive_request, require_free_endpoint, run_group, running, udp_socket,
+                     check_socket_above_standard, check_socket_calls, failing, finish, local_addresses,
+                     message_text, receive_request, require_free_endpoint, run_group, running, udp_socket,
                      wait_for_bind)
 
 SENDLINE = os.environ["SENDLINE"]
@@ -154,6 +154,10 @@ def test_exchange():
 def test_unanswered():
     require_free_endpoint()
     with input_file(b"anyone?\n") as (stdin, _), running(SENDLINE, stdin=stdin) as sender:
+        end = time.monotonic() + DEADLINE
+        while not local_addresses(sender):  # its socket has a port once the line is sent
+            check(sender.poll() is None and time.monotonic() < end, "sendline did not send its line")
+            time.sleep(0.005)
         time.sleep(1.5)  # how long to watch a program that must go on waiting
         check(sender.poll() is None, f"sendline ended with status {sender.returncode} unanswered")
 
