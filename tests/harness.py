@@ -96,10 +96,12 @@ def check_socket_above_standard(process):
 
 
 def local_addresses(process):
-    """Where the program's sockets are bound (or were given a port by a first send)."""
+    """Where the program's sockets are bound (or were given a port by a first send). A socket that
+    the kernel lists with port 0 is in the middle of its bind, and left out until it has its port."""
     inodes = {inode for _, inode in sockets(process.pid)}
     with open("/proc/net/udp") as table:
-        return {row.split()[1] for row in table.readlines()[1:] if row.split()[9] in inodes}
+        rows = [row.split() for row in table.readlines()[1:]]
+    return {row[1] for row in rows if row[9] in inodes and not row[1].endswith(":0000")}
 
 
 def ended_early(process, what):
