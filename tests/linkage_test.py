@@ -12,9 +12,10 @@ def readelf(*arguments):
 
 
 for program in sys.argv[1:]:
-    loader = re.findall(r"program interpreter: (.*)\]", readelf("-l", program))
+    interpreter = re.findall(r"program interpreter: (.*)\]", readelf("-l", program))
+    loader = [os.path.basename(path) for path in interpreter]
     needed = [line.split("[")[1].rstrip("]") for line in readelf("-d", program).splitlines() if "(NEEDED)" in line]
-    if [name for name in needed if name not in map(os.path.basename, loader)] != ["libc.so.6"]:
+    if [name for name in needed if name not in loader] != ["libc.so.6"]:
         sys.exit(f"FAIL: {program} needs {needed}")
     start_up = [line.split("]", 1)[1].split() for line in readelf("-S", program).splitlines()
                 if " .init_array " in line]
